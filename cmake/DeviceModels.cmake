@@ -1,0 +1,52 @@
+# Checks the DEVICE_MODELS list and derives each deliverable's name. Runs
+# before any compiler is looked at, so a bad list is refused at once.
+
+set(DEVICE_MODEL_RULE
+  "Each model must be 1 to 64 printable ASCII characters (0x20 to 0x7E) other than \" \\ < > : / | ? *, appear once, and give an executable name of its own (QB507_ followed by the model without hyphens and spaces, compared without regard to case).")
+
+# QB507_ followed by the model without its hyphens and spaces.
+function(deliverable_name model out_var)
+  string(REPLACE "-" "" stem "${model}")
+  string(REPLACE " " "" stem "${stem}")
+  set(${out_var} "QB507_${stem}" PARENT_SCOPE)
+endfunction()
+
+function(refuse_device_model model reason)
+  message(FATAL_ERROR "DEVICE_MODELS: model \"${model}\" ${reason}\n${DEVICE_MODEL_RULE}")
+endfunction()
+
+function(check_device_models models)
+  if(models STREQUAL "")
+    message(FATAL_ERROR "DEVICE_MODELS is empty.\n${DEVICE_MODEL_RULE}")
+  endif()
+  set(seen_models "")
+  set(seen_names "")
+  foreach(model IN LISTS models)
+    string(LENGTH "${model}" length)
+    string(REGEX MATCH "[^ -~]" outside_ascii "${model}")
+    string(REGEX MATCH "[\"\\<>:/|?*]" forbidden "${model}")
+    if(length EQUAL 0)
+      message(FATAL_ERROR "DEVICE_MODELS \"${models}\" has an empty entry.\n${DEVICE_MODEL_RULE}")
+    elseif(NOT outside_ascii STREQUAL "")
+      string(HEX "${outside_ascii}" code)
+      refuse_device_model("${model}" "has the byte 0x${code}, outside printable ASCII.")
+    elseif(NOT forbidden STREQUAL "")
+      refuse_device_model("${model}" "has the character ${forbidden}, which cannot stand in a file name or the generated source.")
+    elseif(length GREATER 64)
+      refuse_device_model("${model}" "is ${length} characters long; 64 at most.")
+    endif()
+    if(model IN_LIST seen_models)
+      refuse_device_model("${model}" "is listed twice.")
+    endif()
+
+    deliverable_name("${model}" name)
+    string(TOLOWER "${name}" folded_name)
+    list(FIND seen_names "${folded_name}" clash)
+    if(NOT clash EQUAL -1)
+      list(GET seen_models ${clash} other)
+      refuse_device_model("${model}" "gives ${name}.exe, the same executable name as model \"${other}\".")
+    endif()
+    list(APPEND seen_models "${model}")
+    list(APPEND seen_names "${folded_name}")
+  endforeach()
+endfunction()
