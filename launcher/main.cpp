@@ -1,7 +1,8 @@
 // Entry point of one deliverable. The build compiles this file once per
-// model, with DEVICE_MODEL set to that model's text as a string literal.
+// model, with a device_model.h that defines DEVICE_MODEL as the model's text.
 #include <string_view>
 
+#include "device_model.h"
 #include "launch_job.h"
 
 namespace {
