@@ -59,10 +59,19 @@ sign() {  # BUILT OUTPUT NAME
   fi
 }
 
+# Whatever is to be placed again goes first, so that a failure part way
+# leaves no outdated or unsigned copy beside the new ones.
+pending=()
 for i in "${!names[@]}"; do
+  up_to_date "$dist/${names[$i]}" "${built[$i]}" || pending+=("$i")
+done
+if [ ${#pending[@]} -gt 0 ]; then
+  rm -f "$dist/SHA256SUMS"
+  for i in "${pending[@]}"; do rm -f "$dist/${names[$i]}"; done
+fi
+
+for i in "${pending[@]}"; do
   destination="$dist/${names[$i]}"
-  up_to_date "$destination" "${built[$i]}" && continue
-  rm -f "$destination" "$dist/SHA256SUMS"
   if [ -n "$pkcs12" ]; then
     sign "${built[$i]}" "$destination.partial" "${names[$i]}" || {
       echo "error: nothing placed for ${names[$i]} in $dist" >&2
