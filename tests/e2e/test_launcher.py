@@ -1,8 +1,10 @@
 """The shipped launchers under Wine, seen from outside: the marker they leave,
 the setup program they start, and what they do when something is in the way."""
+import re
 import shutil
 import time
 
+import pefile
 import pytest
 
 import wine
@@ -87,6 +89,51 @@ def test_writes_its_line_and_starts_the_setup_program(case, dist_dir, launcher, 
     record = case.setup_record()
     assert_started_plainly(record, expected_marker_hex=line.hex())
     assert record["current_directory"] == wine.windows_path(case.work)
+
+
+LAUNCHER_CALLS = ("SetDefaultDllDirectories", "SetDllDirectoryA", "GetTempPathA", "CreateFileA",
+                  "WriteFile", "CloseHandle", "ShellExecuteA")
+RELAY_CALL = re.compile(r"Call (?:KERNEL32|shell32)\.(\w+)\((.*)\) ret=([0-9a-f]{8})$")
+
+
+def calls_from_image(trace, image_path):
+    """The launcher's own calls in Wine's relay trace: those of interest whose
+    return address lies inside the launcher's image, as (name, arguments)."""
+    image = pefile.PE(str(image_path), fast_load=True)
+    start = image.OPTIONAL_HEADER.ImageBase
+    end = start + image.OPTIONAL_HEADER.SizeOfImage
+    calls = []
+    for line in trace.splitlines():
+        found = RELAY_CALL.search(line)
+        if found and found[1] in LAUNCHER_CALLS and start <= int(found[3], 16) < end:
+            calls.append((found[1], found[2]))
+    return calls
+
+
+@pytest.mark.parametrize("launcher,line", MODELS)
+def test_calls_windows_in_order_with_exact_arguments(case, dist_dir, launcher, line):
+    status, trace = wine.trace_calls(dist_dir / launcher, cwd=case.work)
+    assert status == 0
+
+    pointer, handle = "[0-9a-f]{8}", "([0-9a-f]{8})"
+    marker = re.escape(wine.windows_path(case.marker).replace("\\", "\\\\"))
+    expected = [
+        ("SetDefaultDllDirectories", "00000800"),
+        ("GetTempPathA", f"00000100,{pointer}"),
+        ("CreateFileA", f'{pointer} "{marker}",c0000000,00000000,00000000,00000002,00000080,00000000'),
+        ("WriteFile", f"{handle},{pointer},{len(line):08x},{pointer},00000000"),
+        ("CloseHandle", handle),
+        ("ShellExecuteA", f'00000000,{pointer} "open",{pointer} "{SETUP}",{pointer} "",00000000,00000005'),
+    ]
+    calls = calls_from_image(trace, dist_dir / launcher)
+    assert [name for name, _ in calls] == [name for name, _ in expected]
+    handles = []
+    for (name, arguments), (_, pattern) in zip(calls, expected):
+        matched = re.fullmatch(pattern, arguments)
+        assert matched, f"{name}({arguments}) does not match {pattern}"
+        handles += matched.groups()
+    assert handles[0] == handles[1], "CloseHandle closed another handle than WriteFile wrote to"
+    assert case.marker.read_bytes() == line
 
 
 @pytest.mark.parametrize("launcher,line", MODELS)

@@ -30,6 +30,18 @@ def run(program, *arguments, cwd, timeout=RUN_TIMEOUT_SECONDS):
                               stdout=output, stderr=output, timeout=timeout).returncode
 
 
+def trace_calls(program, *arguments, cwd):
+    """Runs a Windows program with Wine's relay trace on; returns its exit
+    status and the trace, one line per call across a DLL boundary."""
+    trace = pathlib.Path(cwd, ".relay_trace")
+    with open(trace, "wb") as output:
+        status = subprocess.run([WINE, str(program), *arguments], cwd=cwd,
+                                env={**os.environ, "WINEDEBUG": "+relay"},
+                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                stderr=output, timeout=RUN_TIMEOUT_SECONDS).returncode
+    return status, trace.read_text(errors="replace")
+
+
 def start(program, *arguments, cwd):
     """Starts a Windows program and returns its Popen without waiting."""
     output = open(pathlib.Path(cwd, ".wine_output"), "ab")
