@@ -1,11 +1,13 @@
 """Times the deliverables against a do-nothing program under one Wine prefix.
 
-Usage: benchmark.py RUNS DIST_DIR DO_NOTHING_EXE
+Usage: benchmark.py RUNS DIST_DIR DO_NOTHING_EXE SHELL_ONLY_EXE
 Runs each program RUNS times, taking turns so that drift in the machine's
 load falls on all of them alike, and prints each one's median wall time,
-its ratio to the do-nothing program, and its size. The launchers run in a
-scratch folder with the do-nothing program as their setup program, so they
-do their whole job; their temporary directory is a scratch folder too.
+its ratio to the do-nothing program, and its size. SHELL_ONLY_EXE makes the
+launcher's shell request and nothing else: the launchers' own work is what
+they take beyond it. Everything runs in a scratch folder with the do-nothing
+program as the setup program, so the launchers do their whole job; their
+temporary directory is a scratch folder too.
 """
 import pathlib
 import shutil
@@ -21,8 +23,8 @@ import wine  # noqa: E402
 
 def main():
     runs = int(sys.argv[1])
-    dist_dir, do_nothing = (pathlib.Path(arg).absolute() for arg in sys.argv[2:4])
-    programs = [do_nothing, *sorted(dist_dir.glob("QB507_*.exe"))]
+    dist_dir, do_nothing, shell_only = (pathlib.Path(arg).absolute() for arg in sys.argv[2:5])
+    programs = [do_nothing, shell_only, *sorted(dist_dir.glob("QB507_*.exe"))]
     with tempfile.TemporaryDirectory() as scratch:
         scratch = pathlib.Path(scratch)
         (scratch / "temp").mkdir()
