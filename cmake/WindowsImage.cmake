@@ -3,7 +3,7 @@
 # only), hardened, reproducible, and held to the Windows XP API.
 add_compile_definitions(_WIN32_WINNT=0x0501 WINVER=0x0501)
 add_compile_options(-fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
-                    -fno-threadsafe-statics -ffunction-sections -fdata-sections)
+                    -ffunction-sections -fdata-sections)
 add_link_options(-static -s -Wl,--gc-sections
                  # no link time in the header: the same sources give the same bytes
                  -Wl,--no-insert-timestamp

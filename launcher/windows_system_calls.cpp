@@ -1,7 +1,8 @@
-// The launcher's only contact with Windows. Rule for this file: every system
-// call goes through the SystemCalls table built here, each entry a direct
-// forward to the ANSI API with nothing added, so that what the host tests see
-// through the table is what Windows sees.
+// The launcher's only contact with Windows; no other file includes
+// <windows.h>. Rule for this file: the job reaches Windows only through the
+// SystemCalls table built here, and each entry forwards to the ANSI API with
+// nothing added, so that what the host tests see through the table is what
+// Windows sees.
 #include <windows.h>
 #include <shellapi.h>
 

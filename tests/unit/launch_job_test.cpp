@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -39,9 +38,7 @@ const Handle kMarkerHandle = reinterpret_cast<Handle>(std::uintptr_t{0x1234});
 
 std::string Quoted(const char* text) {
   if (text == nullptr) return "null";
-  std::string quoted = "\"";
-  for (const char* c = text; *c != '\0'; ++c) quoted += *c;
-  return quoted + "\"";
+  return std::string("\"") + text + "\"";
 }
 
 // Shows every byte, so that a stray NUL or a missing CR cannot hide.
