@@ -12,7 +12,6 @@ temporary directory is a scratch folder too.
 import pathlib
 import shutil
 import statistics
-import subprocess
 import sys
 import tempfile
 import time
